@@ -129,6 +129,8 @@ struct TextCase {
     std::uint8_t lo;
     const char* expected;
 };
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
 
 class LiveDashboardText : public ::testing::TestWithParam<TextCase> {};
 
@@ -285,6 +287,9 @@ struct FormatCase {
     int decimals;
     const char* expected;
 };
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << c.value << " to " << c.digits << " digits, " << c.decimals << " decimals";
+}
 
 class LiveDisplayFormat : public ::testing::TestWithParam<FormatCase> {};
 
