@@ -207,44 +207,32 @@ void RequestEngine::sendCalibration() {
     refreshErrorLabel();
 }
 
-void RequestEngine::sendCellWrite() {
+void RequestEngine::sendWrite(char expected, const Bytes& frame, bool fromChartEditor) {
     if (!onlineAndOpen()) {
+        // Nothing is written, but a running sequence can still step on through its states.
         m_continue = true;
+        if (fromChartEditor && m_hooks.chartChangeCleared)
+            m_hooks.chartChangeCleared();
         return;
     }
-    send('B', request::cellWrite('B', m_payload));
+    send(expected, frame);
     setDataNotLocked(true);
+}
+
+void RequestEngine::sendCellWrite() {
+    sendWrite('B', request::cellWrite('B', m_payload), false);
 }
 
 void RequestEngine::sendChartCellWrite() {
-    if (!onlineAndOpen()) {
-        m_continue = true;
-        if (m_hooks.chartChangeCleared)
-            m_hooks.chartChangeCleared();
-        return;
-    }
-    send('b', request::cellWrite('B', m_payload));
-    setDataNotLocked(true);
+    sendWrite('b', request::cellWrite('B', m_payload), true);
 }
 
 void RequestEngine::sendChartCellWriteC() {
-    if (!onlineAndOpen()) {
-        m_continue = true;
-        if (m_hooks.chartChangeCleared)
-            m_hooks.chartChangeCleared();
-        return;
-    }
-    send('c', request::cellWrite('C', m_payload));
-    setDataNotLocked(true);
+    sendWrite('c', request::cellWrite('C', m_payload), true);
 }
 
 void RequestEngine::sendBlockWrite() {
-    if (!onlineAndOpen()) {
-        m_continue = true;
-        return;
-    }
-    send('E', request::blockWrite(m_payload));
-    setDataNotLocked(true);
+    sendWrite('E', request::blockWrite(m_payload), false);
 }
 
 void RequestEngine::sendBlockRead(int address, int words) {

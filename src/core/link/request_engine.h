@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "link/codec.h"
+#include "link/com_ini.h"
 #include "link/prompter.h"
 #include "link/serial_port.h"
 #include "link/timer.h"
@@ -35,7 +36,6 @@ inline constexpr const char* kWriteFailed = "USB Communicatie Error";
 inline constexpr const char* kReadFailed = "Comm Error test";
 inline constexpr const char* kErrorsLabelPrefix = "Errors: ";
 inline constexpr const char* kErrorsLabelInitial = "Errors:";
-inline constexpr const char* kDefaultPortName = "COM1";
 }  // namespace text
 
 inline constexpr int kSlowBaud = 9600;
@@ -193,6 +193,9 @@ class RequestEngine {
     bool onlineAndOpen() const { return m_online && m_port.isOpen(); }
     // The send primitive.
     void send(char expected, const Bytes& frame);
+    // The cell and block writes: only while online with the port open; every write marks the data
+    // as not locked.
+    void sendWrite(char expected, const Bytes& frame, bool fromChartEditor);
     // Writes "G" straight to the port, outside the send primitive: no reply timer, letter unchanged.
     bool writeHighSpeedSwitch();
     void writeFailed();
@@ -212,7 +215,7 @@ class RequestEngine {
     std::unique_ptr<Timer> m_timer4;
     EngineHooks m_hooks;
 
-    std::string m_portName = text::kDefaultPortName;
+    std::string m_portName{kDefaultPortName};
     bool m_online = true;  // the main window starts in the online state
     bool m_dataNotLocked = false;
     char m_expected = 0;
