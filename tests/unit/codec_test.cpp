@@ -52,11 +52,12 @@ TEST(Codec, BlockReplyLengthIsTwoBytesPerWordPlusTwo) {
 }
 
 TEST(Codec, EBlockChecksumCountComesFromTheLengthBytes) {
-    // A payload claiming two data bytes but carrying three: the checksum covers letter, length,
-    // address and the two claimed bytes only.
+    // A payload claiming two data bytes but carrying three: the frame is N + 6 bytes and its checksum
+    // covers letter, length, address and the two claimed bytes.
     const Bytes payload{0x00, 0x02, 0x00, 0x10, 0x01, 0x02, 0x03};
     const Bytes frame = request::blockWrite(payload);
-    ASSERT_EQ(frame.size(), 9u);
+    ASSERT_EQ(frame.size(), 8u);
+    EXPECT_EQ(Bytes(frame.begin(), frame.end() - 1), (Bytes{'E', 0x00, 0x02, 0x00, 0x10, 0x01, 0x02}));
     EXPECT_EQ(frame.back(), Sum8(ByteView(frame).first(7)));
 }
 
@@ -157,7 +158,7 @@ TEST(Codec, PairedCellAddress) {
 }
 
 TEST(Codec, WireTimeIsTenBitsPerByte) {
-    EXPECT_EQ(wireTimeNs(66, 115200), 66LL * 10 * 1'000'000'000 / 115200);
+    EXPECT_EQ(wireTimeNs(66, 115200), 5'729'166);
     EXPECT_EQ(wireTimeNs(1, 9600), 1'041'666);
 }
 

@@ -202,3 +202,25 @@ TEST(PortGroupActions, DeviceManagerNeedsComViewBat) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PortSearch, WorksWhileTheToolIsPolling) {
+    SearchRig rig;
+    rig.port.openable = {"COM1", "COM2"};
+    rig.port.responder = [](const std::string& name, const Bytes& f) -> std::optional<Bytes> {
+        if (name == "COM2" && f[0] == 'V')
+            return textReply('V', "1EA1AB1AA");
+        return std::nullopt;
+    };
+    ASSERT_FALSE(rig.port.open("COM1"));
+    rig.engine.sendLivePoll();  // polling a silent module
+    rig.group.autoSearch();
+    rig.clock.advance(20s);
+    EXPECT_FALSE(rig.group.searching());
+    EXPECT_EQ(rig.group.editText(), "COM2");
+    EXPECT_EQ(rig.port.writes.back().bytes, request::version());
+    EXPECT_EQ(rig.port.writes.back().port, "COM2");
+}
+
+}  // namespace

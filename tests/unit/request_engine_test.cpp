@@ -692,3 +692,173 @@ TEST(RequestEngineTimers, RefusedCellWriteInASequenceRestartsTheSequenceTimer) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Guards, acknowledgements and resends in more detail
+
+TEST(RequestEngineGuards, OfflineWithThePortOpenSendsNothingButWritesStillStepOn) {
+    EngineRig rig;
+    rig.openOnline();
+    rig.engine.goOffline();
+    ASSERT_FALSE(rig.port.open("COM1"));  // the port open again, the tool still offline
+    rig.engine.sendLivePoll();
+    rig.engine.sendAccessLevelQuery();
+    rig.engine.sendCalibration();
+    rig.engine.sendBlockRead(0, 4);
+    rig.engine.sendLock();
+    EXPECT_TRUE(rig.port.writes.empty());
+    int cleared = 0;
+    rig.engine.hooks().chartChangeCleared = [&] { ++cleared; };
+    rig.engine.setRequestPayload(request::cellWritePayload(1, 2, 3));
+    rig.engine.sendChartCellWriteC();
+    EXPECT_TRUE(rig.engine.continueFlag());
+    EXPECT_EQ(cleared, 1);
+    EXPECT_TRUE(rig.port.writes.empty());
+    // The closing request has no guard: it goes out while the port is open.
+    rig.engine.sendClosing();
+    EXPECT_EQ(rig.lastWrite(), request::closing());
+}
+
+TEST(RequestEngineGuards, TimeoutWithThePortClosedDoesNothing) {
+    EngineRig rig;
+    rig.openOnline();
+    rig.engine.sendSerialNumber();
+    rig.port.close();
+    rig.clock.advance(540ms * 3);
+    EXPECT_EQ(rig.engine.errorCount(), 0);
+    EXPECT_EQ(rig.port.writes.size(), 1u);
+    EXPECT_EQ(rig.port.purges, 0);
+}
+
+TEST(RequestEngineGuards, BlockReadPurgesTheQueuesFirst) {
+    EngineRig rig;
+    rig.openOnline();
+    rig.engine.stopPolling();
+    rig.port.push({'*', 1, 2});  // held while blocked
+    rig.engine.clearReceiveBlock();
+    rig.engine.sendBlockRead(0, 1);
+    EXPECT_EQ(rig.port.purges, 1);
+    EXPECT_EQ(rig.port.bytesAvailable(), 0u);
+    rig.port.push(withSum({'Z', 1, 2}));
+    EXPECT_EQ(rig.events, std::vector<std::string>{"block 4"});
+}
+
+TEST(RequestEngineAcks, ChartEditorAcknowledgementClearsThePendingChangeAndPolls80msLater) {
+    EngineRig rig;
+    rig.openOnline();
+    int cleared = 0;
+    rig.engine.hooks().chartChangeCleared = [&] { ++cleared; };
+    rig.engine.setRequestPayload(request::cellWritePayload(1, 2, 3));
+    rig.engine.sendChartCellWrite();
+    rig.port.push({'Y'});
+    EXPECT_EQ(cleared, 1);
+    EXPECT_TRUE(rig.engine.continueFlag());
+    EXPECT_EQ(rig.engine.nextStep(), step::kPoll);
+    rig.clock.advance(79ms);
+    EXPECT_EQ(rig.lastWrite(), request::cellWrite('B', request::cellWritePayload(1, 2, 3)));
+    rig.clock.advance(1ms);
+    EXPECT_EQ(rig.lastWrite(), request::livePoll());
+}
+
+TEST(RequestEngineAcks, WrongAcknowledgementsAndBlockRepliesTakeTheFailurePath) {
+    struct Case {
+        const char* name;
+        std::function<void(RequestEngine&)> send;
+        Bytes reply;
+    };
+    const Case cases[] = {
+        {"lock answered Y", [](RequestEngine& e) { e.sendLock(); }, {'Y'}},
+        {"closing answered L", [](RequestEngine& e) { e.sendClosing(); }, {'L'}},
+        {"chart write answered R", [](RequestEngine& e) { e.sendChartCellWrite(); }, {'R'}},
+        {"block with wrong letter", [](RequestEngine& e) { e.sendBlockRead(0, 1); }, withSum({'*', 1, 2})},
+        {"block with bad checksum", [](RequestEngine& e) { e.sendBlockRead(0, 1); }, {'Z', 1, 2, 0}},
+    };
+    for (const auto& c : cases) {
+        EngineRig rig;
+        rig.openOnline();
+        c.send(rig.engine);
+        rig.port.push(c.reply);
+        EXPECT_TRUE(rig.events.empty()) << c.name;
+        EXPECT_EQ(rig.engine.nextStep(), step::kTimeout) << c.name;
+        EXPECT_TRUE(rig.engine.stepTimer().isActive()) << c.name;
+        EXPECT_FALSE(rig.engine.replyTimer().isActive()) << c.name;
+    }
+}
+
+TEST(RequestEngineResends, ValuesAreReadAfreshAndTheExpectedLetterIsKept) {
+    struct Case {
+        const char* name;
+        std::function<void(RequestEngine&)> send;
+        char letter;
+        std::function<Bytes(int)> frame;  // the frame for the nth read of the values
+    };
+    const Case cases[] = {
+        {"A", [](RequestEngine& e) { e.sendSetAccessLevel(); }, 'A',
+         [](int n) { return request::setAccessLevel(4, n); }},
+        {"p", [](RequestEngine& e) { e.sendPassword('p'); }, 'p',
+         [](int n) { return request::password('p', "pw" + std::to_string(n) + "0000000"); }},
+        {"q", [](RequestEngine& e) { e.sendCalibration(); }, 'q',
+         [](int n) { return request::calibration(n); }},
+        {"v", [](RequestEngine& e) { e.sendVersionBeforeDownload(); }, 'v',
+         [](int) { return request::version(); }},
+    };
+    for (const auto& c : cases) {
+        EngineRig rig;
+        rig.openOnline();
+        int reads = 0;
+        rig.engine.hooks().chosenLevels = [&] { return std::pair<int, int>{4, ++reads}; };
+        rig.engine.hooks().paddedPassword = [&] { return "pw" + std::to_string(++reads) + "0000000"; };
+        rig.engine.hooks().calibrationStep = [&] { return ++reads; };
+        c.send(rig.engine);
+        rig.clock.advance(540ms);
+        ASSERT_EQ(rig.port.writes.size(), 2u) << c.name;
+        EXPECT_EQ(rig.port.writes[0].bytes, c.frame(1)) << c.name;
+        EXPECT_EQ(rig.port.writes[1].bytes, c.frame(c.letter == 'v' ? 1 : 2)) << c.name;
+        EXPECT_EQ(rig.engine.expected(), c.letter) << c.name;
+    }
+}
+
+TEST(RequestEngineResends, SixthFailureEmptiesTheBufferAndCount) {
+    EngineRig rig;
+    rig.openOnline();
+    rig.engine.sendSerialNumber();
+    rig.clock.advance(540ms * 5 + 10ms);
+    rig.port.push({'S', '1'});
+    EXPECT_EQ(rig.engine.receivedCount(), 2u);
+    rig.clock.advance(530ms);
+    EXPECT_FALSE(rig.engine.online());
+    EXPECT_EQ(rig.engine.receivedCount(), 0u);
+    EXPECT_TRUE(rig.engine.receiveBuffer().empty());
+}
+
+TEST(RequestEngineResends, ConnectAndTimeoutStepsPutTheStepPeriodBackTo80ms) {
+    for (const int code : {step::kConnect, step::kTimeout}) {
+        EngineRig rig;
+        rig.openOnline();
+        rig.engine.stepTimer().setInterval(kSearchStepInterval);
+        rig.engine.sendSerialNumber();
+        rig.engine.schedule(code);
+        rig.clock.advance(60ms);
+        EXPECT_EQ(rig.engine.stepTimer().interval(), kStepInterval) << code;
+    }
+}
+
+TEST(RequestEngineHandshake, FailedHighSpeedSwitchIsAFailedWrite) {
+    EngineRig rig;
+    rig.port.responder = [&](const std::string&, const Bytes& f) -> std::optional<Bytes> {
+        if (f[0] == 'V') {
+            rig.port.writeFails = true;  // the "G" after this answer cannot be written
+            return textReply('V', "1EA1AB1AA");
+        }
+        return std::nullopt;
+    };
+    rig.engine.schedule(step::kConnect);
+    rig.clock.advance(200ms);
+    EXPECT_FALSE(rig.engine.online());
+    EXPECT_EQ(rig.prompter.texts(), std::vector<std::string>{text::kWriteFailed});
+    EXPECT_FALSE(rig.engine.sequenceTimer().isActive());
+}
+
+}  // namespace

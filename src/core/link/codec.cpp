@@ -134,12 +134,13 @@ Bytes blockWritePayload(int address, ByteView data) {
 Bytes blockWrite(ByteView payload) {
     Bytes f{'E'};
     f.insert(f.end(), payload.begin(), payload.end());
-    // The checksum count comes from the frame's own length bytes: letter, length, address and N data
-    // bytes. A payload that disagrees with its length field is summed as far as it reaches.
+    // The frame's own length bytes say how far it reaches: letter, length, address and N data bytes,
+    // then the checksum over them. Payload bytes beyond N are not sent.
     std::size_t covered = f.size();
     if (payload.size() >= 2)
         covered = std::min(f.size(), static_cast<std::size_t>(payload[0] * 256 + payload[1]) + 5);
-    f.push_back(Sum8(ByteView(f).first(covered)));
+    f.resize(covered);
+    f.push_back(Sum8(f));
     return f;
 }
 }  // namespace request

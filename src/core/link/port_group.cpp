@@ -31,12 +31,9 @@ PortGroup::PortGroup(RequestEngine& engine, Prompter& prompter, Desktop& desktop
     auto& hooks = m_engine.hooks();
     hooks.portProbe = [this] { probe(); };
     hooks.probeAnswered = [this](const std::string& version) { probeAnswered(version); };
-    auto previous = std::move(hooks.gaveUp);
-    hooks.gaveUp = [this, previous] {
-        if (previous)
-            previous();
-        // The engine gave up on a port that opened but never answered: try the next one.
-        if (m_searching && m_engine.expected() == '6')
+    // The engine gave up on a port that opened but never answered: try the next one.
+    hooks.probeGaveUp = [this] {
+        if (m_searching)
             passOver();
     };
 }
@@ -55,6 +52,8 @@ void PortGroup::autoSearch() {
     m_index = 0;
     m_searching = true;
     notify();
+    // While the tool polls, a poll would take the place of the probe: the search talks alone.
+    m_engine.stopPolling();
     m_engine.schedule(step::kPortProbe);
 }
 

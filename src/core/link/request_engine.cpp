@@ -64,9 +64,10 @@ void RequestEngine::goOnline() {
 void RequestEngine::goOffline() {
     if (m_port.isOpen())
         m_port.close();
-    const bool changed = m_online;
     m_online = false;
-    if (changed && m_hooks.onlineChanged)
+    // Told every time, not only on a change: going offline also hides the progress panel and resets
+    // the dashboard, which matters when a transfer started while the tool was already offline.
+    if (m_hooks.onlineChanged)
         m_hooks.onlineChanged(false);
 }
 
@@ -348,10 +349,12 @@ void RequestEngine::handleReply() {
     if (m_expected == 'Z') {
         // The block time-out counts from the last piece received, not from the send. A count that
         // overshoots never completes and ends in the time-out.
-        if (m_received != minimum) {
+        if (m_received < minimum) {
             m_timer2->restart();
             return;
         }
+        if (m_received > minimum)
+            return;
     } else if (m_received < minimum) {
         return;  // wait; the reply timer keeps running from the send
     }
@@ -498,6 +501,8 @@ void RequestEngine::onTimeout() {
             setDataNotLocked(true);
         if (m_hooks.gaveUp)
             m_hooks.gaveUp();
+        if (m_expected == '6' && m_hooks.probeGaveUp)
+            m_hooks.probeGaveUp();
         return;
     }
     switch (m_expected) {

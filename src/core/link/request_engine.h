@@ -86,6 +86,8 @@ struct EngineHooks {
     std::function<void(const std::string& version)> probeAnswered;
     // Run the next port-search probe (step code 19 and the resend of a probe).
     std::function<void()> portProbe;
+    // The sixth failure came while a probe was in flight: the port opened but never answered.
+    std::function<void()> probeGaveUp;
     std::function<void(const std::string& serial)> serialNumber;
     std::function<void(int master, int user)> accessLevels;
     // "OK" (true) or "NO" (false) to an "A", "P" or "p" request.
@@ -134,6 +136,8 @@ class RequestEngine {
     void goOffline();
     void setDataNotLocked(bool marked);
     void setPortName(const std::string& name) { m_portName = name; }
+    // Commands that start a conversation afresh (upload, download) begin with a clean count.
+    void resetErrorCounter() { m_errorCount = 0; }
     void setBaudRate(int baud) { m_port.setBaudRate(baud); }
     void clearReceiveBlock() { m_receiveBlocked = false; }
     void setContinue(bool on) { m_continue = on; }
