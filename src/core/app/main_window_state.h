@@ -23,6 +23,8 @@ struct MainWindowState {
     ProgressPanel progress;
     // Open file, Save file, Options and the up/down-load command.
     bool mainButtonsEnabled = false;
+    // At user level 1 the toolbar is disabled except for Options.
+    bool optionsButtonEnabled = false;
     // The map panels: both response curves and the throttle limit; the open-loop idle panel.
     bool mapPanelsShown = true;
     bool idlePanelShown = true;
@@ -42,6 +44,10 @@ struct MainWindowState {
     std::function<void()> changed;
     void notify() const {
         if (changed) changed();
+    }
+    void setMainButtons(bool enabled) {
+        mainButtonsEnabled = enabled;
+        optionsButtonEnabled = enabled;
     }
 };
 
