@@ -30,6 +30,10 @@ Button StreamPrompter::message(MessageKind kind, const std::string& text, Button
                                                        : "note";
     m_out << label << ": " << plainLines(text) << '\n';
     m_out.flush();
+    if (answer) {
+        if (const auto chosen = answer(text, buttons))
+            return *chosen;
+    }
     switch (buttons) {
         case ButtonSet::Ok:
             return Button::Ok;

@@ -2,6 +2,8 @@
 // and questions get a fixed answer chosen by the program.
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -18,6 +20,8 @@ class StreamPrompter final : public Prompter {
         m_cancelIgnore = cancelIgnore;
         m_yesNo = yesNo;
     }
+    // Decides the answer by the message, before the defaults apply (nothing: use the default).
+    std::function<std::optional<Button>(const std::string& text, ButtonSet buttons)> answer;
 
     Button message(MessageKind kind, const std::string& text, ButtonSet buttons) override;
 

@@ -1,0 +1,61 @@
+#include "app/session.h"
+
+namespace etc::app {
+
+Session::Session(link::SerialPort& port, link::TimerService& timers, link::Prompter& prompter_)
+    : prompter(prompter_),
+      engine(port, timers, prompter_),
+      versions(prompter_),
+      upload(engine, image, versions, window),
+      download(engine, image, versions, window, prompter_),
+      file(image, versions, prompter_),
+      access(engine, window, upload, versions, prompter_) {
+    versions.fillBlockMap = [this] { image.blockMap().set(); };
+    versions.refuse = [this] {
+        engine.stopPolling();
+        window.progress.shown = false;
+        window.notify();
+    };
+    versions.enableMainButtons = [this] {
+        window.setMainButtons(true);
+        window.notify();
+    };
+    auto& hooks = engine.hooks();
+    hooks.versionText = [this](const std::string& version) {
+        versions.setHeld(version);
+        window.versionInfo = version;
+        window.notify();
+    };
+    hooks.serialNumber = [this](const std::string& serial) {
+        versions.setSerial(serial);
+        window.serialNumber = serial;
+        window.notify();
+    };
+    auto previousOnline = std::move(hooks.onlineChanged);
+    hooks.onlineChanged = [this, previousOnline](bool online) {
+        if (previousOnline)
+            previousOnline(online);
+        if (!online)
+            wentOffline();
+    };
+    window.versionInfo = versions.held();
+}
+
+void Session::start() {
+    versions.setHeld(std::string(settings::kToolVersion));
+    window.versionInfo = versions.held();
+    window.setMainButtons(false);
+    window.valueDisplayEnabled = false;
+    window.progress.caption = text::kUploading;
+    window.idlePanelShown = settings::hasIdleBlocks(versions.held());
+    window.notify();
+    engine.schedule(link::step::kConnect);
+}
+
+void Session::wentOffline() {
+    window.valueDisplayEnabled = false;
+    window.progress.shown = false;
+    window.notify();
+}
+
+}  // namespace etc::app
