@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <filesystem>
 
 #include <chrono>
 #include <cstdio>
