@@ -83,8 +83,11 @@ std::vector<Cut> fullOrder(bool idle) {
 
 Bytes eFrame(int address, const Bytes& data) {
     const int n = static_cast<int>(data.size());
-    Bytes f{'E', static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n & 0xFF),
-            static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address & 0xFF)};
+    // Built byte by byte: GCC 12 warns wrongly about inserting behind an initializer list.
+    Bytes f;
+    f.reserve(data.size() + 6);
+    for (const int b : {int{'E'}, n >> 8, n & 0xFF, address >> 8, address & 0xFF})
+        f.push_back(static_cast<std::uint8_t>(b));
     f.insert(f.end(), data.begin(), data.end());
     const int sum = std::accumulate(f.begin(), f.end(), 0);
     f.push_back(static_cast<std::uint8_t>(sum & 0xFF));

@@ -488,3 +488,101 @@ TEST(AccessLevels, LevelDialogNeedsTheLinkOnline) {
 }
 
 }  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// The file commands of the main window
+
+struct ScriptedDialogs final : link::FileDialogs {
+    std::optional<std::string> answer;
+    std::vector<link::FileDialogRequest> asked;
+    std::optional<std::string> openFile(const link::FileDialogRequest& r) override {
+        asked.push_back(r);
+        return answer;
+    }
+    std::optional<std::string> saveFile(const link::FileDialogRequest& r) override {
+        asked.push_back(r);
+        return answer;
+    }
+};
+
+TEST(FileCommands, SaveAsksWithTheDialogsTextsThenPollingResumes) {
+    settings::SettingsImage source;
+    test::varyImage(source, 40);
+    Rig rig(moduleWith(source, "1EA1AB1AA"));
+    ASSERT_TRUE(rig.connect());
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    dialogs.answer = (dir.path / "saved.e00").string();
+    rig.s().setFileDialogs(&dialogs, dir.path);
+    rig.s().saveCommand();
+    ASSERT_EQ(dialogs.asked.size(), 1u);
+    const auto& r = dialogs.asked[0];
+    EXPECT_EQ(r.title, "Save as");
+    EXPECT_EQ(r.filter, "E_gas(*.e00)|*e00");
+    EXPECT_EQ(r.fileName, "noname.e00");
+    EXPECT_EQ(r.defaultExtension, "e00");
+    EXPECT_EQ(r.directory, dir.path.string());
+    EXPECT_TRUE(r.confirmOverwrite);
+    EXPECT_EQ(settings::readWholeFile(dir.path / "saved.e00")->size(), 2062u);
+    EXPECT_EQ(rig.port->writes().back().bytes, link::request::livePoll());
+    EXPECT_FALSE(rig.s().engine.receiveBlocked());
+}
+
+TEST(FileCommands, OpenTakesTheToolOfflineWithTheMenuForALoadedFile) {
+    settings::SettingsImage source;
+    test::varyImage(source, 41);
+    Rig rig(moduleWith(source, "1EA1AB1AA"));
+    ASSERT_TRUE(rig.connect());
+    TempDir dir;
+    ScriptedDialogs dialogs;
+    rig.s().setFileDialogs(&dialogs, dir.path);
+
+    // Cancelled: polling goes on.
+    rig.s().openCommand();
+    EXPECT_EQ(dialogs.asked.back().title, "Open");
+    EXPECT_EQ(dialogs.asked.back().filter, "E_gas (*.e00)|*.e00");
+    EXPECT_EQ(rig.port->writes().back().bytes, link::request::livePoll());
+    EXPECT_TRUE(rig.s().engine.online());
+
+    ASSERT_EQ(rig.s().file.save(dir.path / "a.e00"), settings::SettingsFile::SaveResult::Saved);
+    test::varyImage(rig.s().image, 42);
+    dialogs.answer = (dir.path / "a.e00").string();
+    rig.s().openCommand();
+    expectSameBlocks(rig.s().image, source, true);
+    EXPECT_FALSE(rig.s().engine.online());
+    EXPECT_FALSE(rig.port->isOpen());
+    EXPECT_FALSE(rig.s().window.mainButtonsEnabled);
+    EXPECT_TRUE(rig.s().window.upDownMenuShown);
+    EXPECT_EQ(rig.s().window.upDownMenuForm, app::MainWindowState::MenuForm::FileLoaded);
+    EXPECT_FALSE(rig.s().engine.pollTimer().isActive());
+}
+
+TEST(FileCommands, PredefinedSettingWritesOnlyTheFirstEtcFrame) {
+    settings::SettingsImage source;
+    test::varyImage(source, 43);
+    Rig rig(moduleWith(source, "1EA1AB1AA"));
+    ASSERT_TRUE(rig.connect());
+    TempDir dir;
+    std::filesystem::create_directories(dir.path / "System");
+    (void)rig.s().image.setValue("P_versterking", 2.5);
+    ASSERT_EQ(rig.s().file.save(settings::predefinedFile(dir.path, 2)),
+              settings::SettingsFile::SaveResult::Saved);
+    (void)rig.s().image.setValue("P_versterking", 1.0);
+    rig.s().setFileDialogs(nullptr, dir.path);
+    rig.s().engine.stopPolling();
+    rig.port->clearWrites();
+    rig.s().choosePredefined(2);
+    rig.clock.advance(1s);
+    std::vector<link::Bytes> frames;
+    for (const auto& w : rig.port->writes())
+        frames.push_back(w.bytes);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(link::Bytes(frames[0].begin(), frames[0].begin() + 7),
+              (link::Bytes{0x45, 0x00, 0x16, 0x00, 0x23, 0x00, 0xFA}));
+    EXPECT_EQ(frames[0].size(), 28u);
+    EXPECT_EQ(rig.s().image.value("P_versterking"), 2.5);
+}
+
+}  // namespace

@@ -28,8 +28,14 @@ struct MainWindowState {
     // The map panels: both response curves and the throttle limit; the open-loop idle panel.
     bool mapPanelsShown = true;
     bool idlePanelShown = true;
-    // The up/download menu "Up / Down load".
+    // The up/download menu "Up / Down load" and which of its rows show.
     bool upDownMenuShown = false;
+    enum class MenuForm {
+        Command,      // F7: Upload, Download, Lock and "&Cancel"
+        GoingOnline,  // dashboard click or F10: Upload, Download and "Stay Offline"
+        FileLoaded,   // after a settings file was opened: Upload, Download, Lock and "Stay Offline"
+    };
+    MenuForm upDownMenuForm = MenuForm::Command;
     bool powerInterruptedPanelShown = false;
     // Dashboard value texts enabled (yellow) or disabled (silver).
     bool valueDisplayEnabled = false;
@@ -43,7 +49,8 @@ struct MainWindowState {
 
     std::function<void()> changed;
     void notify() const {
-        if (changed) changed();
+        if (changed)
+            changed();
     }
     void setMainButtons(bool enabled) {
         mainButtonsEnabled = enabled;

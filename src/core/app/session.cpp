@@ -59,3 +59,57 @@ void Session::wentOffline() {
 }
 
 }  // namespace etc::app
+
+namespace etc::app {
+
+link::FileDialogRequest Session::fileRequest(const char* title, const char* filter) const {
+    link::FileDialogRequest request;
+    request.title = title;
+    request.filter = filter;
+    request.defaultExtension = settings::text::kDefaultExtension;
+    request.directory = m_programDir.string();
+    return request;
+}
+
+void Session::saveCommand() {
+    engine.stopPolling();
+    if (m_dialogs) {
+        auto request = fileRequest(settings::text::kSaveTitle, settings::text::kSaveFilter);
+        request.fileName = settings::text::kDefaultFileName;
+        request.confirmOverwrite = true;
+        if (const auto path = m_dialogs->saveFile(request))
+            (void)file.save(*path);
+    }
+    engine.clearReceiveBlock();
+    engine.sendLivePoll();
+}
+
+void Session::openCommand() {
+    engine.stopPolling();
+    const auto path =
+        m_dialogs ? m_dialogs->openFile(fileRequest(settings::text::kOpenTitle, settings::text::kOpenFilter))
+                  : std::nullopt;
+    if (!path) {
+        engine.clearReceiveBlock();
+        engine.sendLivePoll();
+        return;
+    }
+    (void)file.load(*path);
+    window.versionInfo = versions.held();
+    engine.goOffline();
+    engine.clearReceiveBuffer();
+    engine.stopPolling();
+    window.mainButtonsEnabled = false;
+    window.optionsButtonEnabled = false;
+    window.upDownMenuShown = true;
+    window.upDownMenuForm = MainWindowState::MenuForm::FileLoaded;
+    window.notify();
+}
+
+void Session::choosePredefined(int item) {
+    if (!file.loadPredefined(settings::predefinedFile(m_programDir, item)))
+        return;
+    download.writeFirstEtcFrame();
+}
+
+}  // namespace etc::app

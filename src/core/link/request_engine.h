@@ -140,6 +140,11 @@ class RequestEngine {
     void resetErrorCounter() { m_errorCount = 0; }
     void setBaudRate(int baud) { m_port.setBaudRate(baud); }
     void clearReceiveBlock() { m_receiveBlocked = false; }
+    // Forgets whatever was received since the last send.
+    void clearReceiveBuffer() {
+        m_received = 0;
+        m_buffer.clear();
+    }
     void setContinue(bool on) { m_continue = on; }
     void setSequenceState(int state) { m_sequenceState = state; }
     void setRequestPayload(Bytes payload) { m_payload = std::move(payload); }
