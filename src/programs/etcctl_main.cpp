@@ -160,8 +160,9 @@ class Ctl {
                                    link::ButtonSet buttons) -> std::optional<link::Button> {
             return answerFor(text, buttons);
         };
-        m_session = std::make_unique<app::Session>(*m_port, m_timers, m_prompter);
-        m_session->engine.setPortName(options.simulate ? "SIM" : options.port);
+        app::SessionSetup setup;
+        setup.portOverride = options.simulate ? "SIM" : options.port;
+        m_session = std::make_unique<app::Session>(*m_port, m_timers, m_prompter, setup);
         auto& h = m_session->engine.hooks();
         h.gaveUp = [this] {
             std::cerr << "etcctl: communication is offline: the module did not answer ("

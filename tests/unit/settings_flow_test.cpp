@@ -41,8 +41,9 @@ struct Rig {
         config.animate = false;
         module = std::make_unique<sim::Module>(clock, std::move(config));
         port = std::make_unique<sim::SimulatedPort>(clock, *module, std::vector<std::string>{"SIM"});
-        session = std::make_unique<app::Session>(*port, clock, prompter);
-        session->engine.setPortName("SIM");
+        app::SessionSetup setup;
+        setup.portOverride = "SIM";
+        session = std::make_unique<app::Session>(*port, clock, prompter, setup);
         session->engine.hooks().liveFrame = [this](link::ByteView) { ++frames; };
     }
     app::Session& s() { return *session; }

@@ -2,6 +2,7 @@
 // renders it and `etcctl` reads it. Observers are told of every change through `changed`.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -10,7 +11,32 @@ namespace etc::app {
 namespace text {
 inline constexpr const char* kUploading = "Up_loading";
 inline constexpr const char* kDownloading = "Down_loading";
+inline constexpr const char* kCaptionStart = "OXT V";
+inline constexpr const char* kVersionLabel = "1.05";  // the splash dialog's `Label_versie`
+inline constexpr const char* kCaptionEnd = " ETC";
+inline constexpr const char* kNotLockedMark =
+    "                                                DATA IS NOT LOCKED !!!";
+inline constexpr const char* kLanguageIni = "Language.ini";
+inline constexpr const char* kManualEnglish = "OXT ETC Manual V1.05.pdf";
+inline constexpr const char* kManualDutch = "OXT ETC Handleiding V1.03.pdf";
+inline constexpr const char* kCantFindLanguageIni = "Can't find: Language.ini";
+inline constexpr const char* kCantFindPrefix = "Can't find:  ";
 }  // namespace text
+
+// Windows colour numbers (0x00BBGGRR) of the grids' fixed header cells.
+struct HeaderGradient {
+    std::uint32_t colour, mirror, mirrorTo;
+};
+inline constexpr HeaderGradient kHeaderNotLocked{9174014, 6414557, 3012861};  // yellow
+inline constexpr HeaderGradient kHeaderLocked{15853789, 16049884, 16247261};
+
+// The window caption: "OXT V1.05 ETC", with the data-not-locked mark behind it while set.
+[[nodiscard]] inline std::string windowCaption(bool notLocked) {
+    std::string caption = std::string(text::kCaptionStart) + text::kVersionLabel + text::kCaptionEnd;
+    if (notLocked)
+        caption += text::kNotLockedMark;
+    return caption;
+}
 
 struct ProgressPanel {
     bool shown = true;  // the window starts with "Up_loading" showing
@@ -43,7 +69,13 @@ struct MainWindowState {
     bool tablesEnabled = true;
     // The Cancel buttons of the seven Options settings groups.
     bool optionsCancelEnabled = true;
-    // The Options window's version and serial fields.
+    // The Options window, its menu and its port group "Communicationport".
+    bool optionsWindowShown = false;
+    bool optionsMenuShown = false;
+    bool portGroupShown = false;
+    // The curve warning texts turn yellow when a lock is refused, white when one is sent.
+    bool curveWarningHighlighted = false;
+    // The options window's version and serial fields.
     std::string versionInfo;
     std::string serialNumber;
 
