@@ -200,14 +200,11 @@ class Ctl {
         }
         auto& h = m_session->engine.hooks();
         h.accessLevels = [this](int, int) { m_session->engine.schedule(link::step::kPoll); };
-        h.liveFrame = [this](link::ByteView bytes) {
-            const auto frame = live::decodeLiveFrame(bytes);
-            if (!frame)
-                return;
+        m_session->liveFrameShown = [this](const live::LiveFrame& frame) {
             const double t = static_cast<double>(m_clock.nsecsElapsed()) / 1e9;
-            std::cout << live::monitorLine(t, *frame) << '\n';
+            std::cout << live::monitorLine(t, frame) << '\n';
             if (m_csv.is_open())
-                m_csv << live::csvRow(t, *frame) << '\n';
+                m_csv << live::csvRow(t, frame) << '\n';
         };
         if (m_options.seconds)
             QTimer::singleShot(static_cast<int>(*m_options.seconds * 1000.0), &m_app,
@@ -260,7 +257,7 @@ class Ctl {
         download.abandoned = [this] { finish(kExitFailed); };
         auto& h = m_session->engine.hooks();
         // The engine polls once after "R"; the read-back starts when that poll has been answered.
-        h.liveFrame = [this](link::ByteView) {
+        m_session->liveFrameShown = [this](const live::LiveFrame&) {
             if (!m_verifyPending)
                 return;
             m_verifyPending = false;

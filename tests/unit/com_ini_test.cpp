@@ -148,7 +148,9 @@ struct PortArgCase {
     std::vector<std::string> args;
     const char* expected;
 };
-void PrintTo(const PortArgCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const PortArgCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class PortArgResolve : public ComIniTest, public ::testing::WithParamInterface<PortArgCase> {};
 

@@ -130,7 +130,9 @@ struct TextCase {
     const char* expected;
 };
 // Names the case in test output instead of dumping its bytes.
-void PrintTo(const TextCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const TextCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class LiveDashboardText : public ::testing::TestWithParam<TextCase> {};
 

@@ -54,7 +54,7 @@ struct WindowRig {
         setup.portOverride = "SIM";
         setup.desktop = &desktop;
         session = std::make_unique<app::Session>(*port, clock, prompter, setup);
-        session->engine.hooks().liveFrame = [this](link::ByteView) { ++frames; };
+        session->liveFrameShown = [this](const live::LiveFrame&) { ++frames; };
     }
     ~WindowRig() { std::filesystem::remove_all(dir); }
     app::Session& s() { return *session; }
@@ -166,7 +166,7 @@ TEST(MainWindow, DashboardClickAtUserLevelOnePollsAtOnce) {
     rig.frames = 0;
     rig.s().dashboardClicked();
     EXPECT_TRUE(rig.s().engine.online());
-    EXPECT_TRUE(rig.s().window.valueDisplayEnabled);
+    EXPECT_TRUE(rig.s().window.dashboard.valueDisplayEnabled());
     EXPECT_FALSE(rig.s().window.upDownMenuShown);
     ASSERT_TRUE(rig.clock.runUntil([&] { return rig.frames > 0; }, 1s));
     // No handshake: the first request after the click is the poll itself.

@@ -44,7 +44,7 @@ struct Rig {
         app::SessionSetup setup;
         setup.portOverride = "SIM";
         session = std::make_unique<app::Session>(*port, clock, prompter, setup);
-        session->engine.hooks().liveFrame = [this](link::ByteView) { ++frames; };
+        session->liveFrameShown = [this](const live::LiveFrame&) { ++frames; };
     }
     app::Session& s() { return *session; }
     // Runs the program's start until the first live frame (or the limit).

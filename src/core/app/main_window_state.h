@@ -6,6 +6,9 @@
 #include <functional>
 #include <string>
 
+#include "live/dashboard.h"
+#include "live/errors_window.h"
+
 namespace etc::app {
 
 namespace text {
@@ -62,9 +65,10 @@ struct MainWindowState {
         FileLoaded,   // after a settings file was opened: Upload, Download, Lock and "Stay Offline"
     };
     MenuForm upDownMenuForm = MenuForm::Command;
-    bool powerInterruptedPanelShown = false;
-    // Dashboard value texts enabled (yellow) or disabled (silver).
-    bool valueDisplayEnabled = false;
+    // The dashboard at the bottom of the window and the errors and warnings window, both fed by the
+    // live frames.
+    live::Dashboard dashboard;
+    live::ErrorsWindow errors;
     // The main-window tables with the response-type and acc-limiter inputs accept edits.
     bool tablesEnabled = true;
     // The Cancel buttons of the seven Options settings groups.

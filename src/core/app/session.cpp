@@ -47,9 +47,13 @@ Session::Session(link::SerialPort& port, link::TimerService& timers, link::Promp
     hooks.onlineChanged = [this, previousOnline](bool online) {
         if (previousOnline)
             previousOnline(online);
+        window.dashboard.setOnline(online);
         if (!online)
             wentOffline();
     };
+    hooks.liveFrame = [this](link::ByteView bytes) { showLiveFrame(bytes); };
+    upload.finished = [this] { window.dashboard.refreshDigitalInputLabels(image); };
+    download.ended = [this] { window.dashboard.refreshDigitalInputLabels(image); };
     hooks.lockDone = [this] {
         window.upDownMenuShown = false;
         window.setMainButtons(true);
@@ -74,7 +78,7 @@ void Session::start() {
     versions.setHeld(std::string(settings::kToolVersion));
     window.versionInfo = versions.held();
     window.setMainButtons(false);
-    window.valueDisplayEnabled = false;
+    window.dashboard.enableValueDisplay(false);
     window.progress.caption = text::kUploading;
     window.idlePanelShown = settings::hasIdleBlocks(versions.held());
     image.refreshThrottleLimitAxis();
@@ -82,8 +86,17 @@ void Session::start() {
     engine.schedule(link::step::kConnect);
 }
 
+void Session::showLiveFrame(link::ByteView bytes) {
+    const auto frame = live::decodeLiveFrame(bytes);
+    if (!frame)
+        return;
+    window.dashboard.showLiveFrame(*frame, m_setup.decimalSeparator);
+    window.errors.showErrors(frame->errorWords[0], frame->errorWords[1], frame->errorWords[2]);
+    if (liveFrameShown)
+        liveFrameShown(*frame);
+}
+
 void Session::wentOffline() {
-    window.valueDisplayEnabled = false;
     window.progress.shown = false;
     window.notify();
 }
@@ -172,8 +185,7 @@ void Session::dashboardClicked() {
         return;
     }
     engine.goOnline();
-    window.valueDisplayEnabled = true;
-    window.notify();
+    window.dashboard.enableValueDisplay(true);
     if (!engine.port().isOpen())
         (void)engine.port().open(engine.portName());
     engine.schedule(link::step::kPoll);

@@ -30,6 +30,7 @@ struct SessionSetup {
     std::filesystem::path programDir;
     std::vector<std::string> args;  // the command-line arguments after the program name
     std::string portOverride;       // a port named on the command line wins over "com.ini"
+    char decimalSeparator = '.';    // the user's locale's, for the dashboard texts
     std::vector<std::string> portList = link::windowsPortList();
     link::Desktop* desktop = nullptr;
     link::FileDialogs* dialogs = nullptr;
@@ -102,7 +103,12 @@ class Session {
     access::AccessLevels access;
     link::PortGroup portGroup;
 
+    // Every good live frame after the dashboard and the errors window took it (for programs that
+    // want the values themselves, such as etcctl's monitor).
+    std::function<void(const live::LiveFrame&)> liveFrameShown;
+
   private:
+    void showLiveFrame(link::ByteView bytes);
     void wentOffline();
     void showMenu(MainWindowState::MenuForm form);
     [[nodiscard]] link::FileDialogRequest fileRequest(const char* title, const char* filter) const;

@@ -80,6 +80,10 @@ std::uint32_t Dashboard::valueTextColour() const {
     return m_state.valueDisplayEnabled ? kValueTextEnabledColour : kValueTextDisabledColour;
 }
 
+void Dashboard::hidePowerInterruptedPanel() {
+    update([](State& s) { s.powerInterruptedShown = false; });
+}
+
 void Dashboard::resetValues() {
     update([](State& s) { s.texts = resetValueTexts(); });
 }

@@ -116,6 +116,8 @@ class Dashboard {
     // Counts the frames that asked for the focus on the panel's Up-load button: every frame with bit 11
     // set asks again. The window moves the focus whenever the count has grown since it last looked.
     [[nodiscard]] std::uint64_t powerInterruptedFocusRequests() const { return m_state.focusRequests; }
+    // The upload and download commands hide the panel; the next frame with bit 11 shows it again.
+    void hidePowerInterruptedPanel();
 
     // Whether the Options window's calibration view is showing; only then do frames fill it.
     void setCalibrationViewOpen(bool open);

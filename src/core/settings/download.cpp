@@ -115,10 +115,10 @@ Download::~Download() {
 
 void Download::start() {
     m_incomplete = false;
-    m_window.valueDisplayEnabled = false;
+    m_window.dashboard.enableValueDisplay(false);
     m_engine.stopPolling();
     m_engine.resetErrorCounter();
-    m_window.powerInterruptedPanelShown = false;
+    m_window.dashboard.hidePowerInterruptedPanel();
     m_window.upDownMenuShown = false;
     m_window.progress.caption = app::text::kDownloading;
     m_window.notify();

@@ -42,10 +42,10 @@ int Upload::nextState(int state, bool idleBlocks) {
 }
 
 void Upload::command() {
-    m_window.valueDisplayEnabled = false;
+    m_window.dashboard.enableValueDisplay(false);
     m_engine.stopPolling();
     m_engine.resetErrorCounter();
-    m_window.powerInterruptedPanelShown = false;
+    m_window.dashboard.hidePowerInterruptedPanel();
     m_window.upDownMenuShown = false;
     m_window.progress.caption = app::text::kUploading;
     m_window.progress.position = 0;
