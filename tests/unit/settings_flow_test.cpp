@@ -295,7 +295,7 @@ TEST(SettingsFile, UnsupportedFamilyAsFirstActionLoadsNothing) {
     test::varyImage(source.session.image, 2);
     source.session.image.blockMap().set();
     source.session.versions.setHeld("2EA1AB1AA");
-    // Saving refuses too, with the same message: the block map is set here, so the file is written.
+    // Saving shows the same message, but the block map is set here, so the file is written.
     ASSERT_EQ(source.session.file.save(source.path("foreign.e00")),
               settings::SettingsFile::SaveResult::Saved);
     FileRig rig;

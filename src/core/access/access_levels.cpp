@@ -217,15 +217,16 @@ void AccessLevels::onAnswer(char letter, bool accepted) {
                 applyLevelOne();
                 m_engine.schedule(link::step::kPoll);
             } else {
-                m_window.mapPanelsShown = true;
-                m_window.idlePanelShown = settings::hasIdleBlocks(m_versions.held());
-                m_window.progress.caption = app::text::kUploading;
-                m_window.progress.shown = true;
-                m_window.notify();
                 m_engine.stopPolling();
                 // A poll still scheduled must not take the place of the block reads.
                 m_engine.stepTimer().stop();
+                // The version check comes first: the maps and the gauge show only when the reads start.
                 m_upload.startBlockReads();
+                if (m_upload.state() == static_cast<int>(settings::Block::Curve1)) {
+                    m_window.progress.caption = app::text::kUploading;
+                    m_window.progress.shown = true;
+                    m_window.notify();
+                }
             }
             break;
         default:

@@ -241,8 +241,12 @@ void Session::openManual() {
     } else {
         (void)prompter.message(link::MessageKind::Information, text::kCantFindLanguageIni);
     }
-    if (!desktop().openDocument((m_setup.programDir / manual).string()))
+    const std::string path = (m_setup.programDir / manual).string();
+    if (!desktop().fileExists(path)) {
         (void)prompter.message(link::MessageKind::Information, text::kCantFindPrefix + manual);
+        return;
+    }
+    (void)desktop().openDocument(path);
 }
 
 void Session::openPortGroup() {
