@@ -224,3 +224,29 @@ TEST(PortSearch, WorksWhileTheToolIsPolling) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PortSearch, ProbesAt9600EvenAfterAConnectSwitchedTo115200) {
+    SearchRig rig;
+    rig.port.openable = {"COM3"};
+    rig.port.responder = [](const std::string&, const Bytes&) { return textReply('V', "1EA1AB1AA"); };
+    rig.port.setBaudRate(kFastBaud);
+    rig.group.autoSearch();
+    rig.clock.advance(300ms);
+    ASSERT_FALSE(rig.port.writes.empty());
+    EXPECT_EQ(rig.port.writes.back().baud, kSlowBaud);
+    EXPECT_EQ(rig.group.editText(), "COM3");
+}
+
+TEST(PortGroupActions, PortNamedOnTheCommandLineWinsOverComIni) {
+    SearchRig rig;
+    ASSERT_TRUE(writeComIni(rig.dir.path / "com.ini", "COM4"));
+    rig.group.readPortSetting({});
+    rig.group.usePortName("/dev/ttyUSB1");
+    EXPECT_EQ(rig.engine.portName(), "/dev/ttyUSB1");
+    EXPECT_EQ(rig.group.portButtonCaption(), "/dev/ttyUSB1");
+    EXPECT_EQ(rig.group.editText(), "/dev/ttyUSB1");
+}
+
+}  // namespace

@@ -74,7 +74,7 @@ Session::Session(link::SerialPort& port, link::TimerService& timers, link::Promp
 void Session::start() {
     portGroup.readPortSetting(m_setup.args);
     if (!m_setup.portOverride.empty())
-        engine.setPortName(m_setup.portOverride);
+        portGroup.usePortName(m_setup.portOverride);
     versions.setHeld(std::string(settings::kToolVersion));
     window.versionInfo = versions.held();
     window.setMainButtons(false);

@@ -38,6 +38,13 @@ PortGroup::PortGroup(RequestEngine& engine, Prompter& prompter, Desktop& desktop
     };
 }
 
+void PortGroup::usePortName(const std::string& name) {
+    m_engine.setPortName(name);
+    m_edit = name;
+    m_buttonCaption = name;
+    notify();
+}
+
 std::string PortGroup::readPortSetting(const std::vector<std::string>& args) {
     const std::string name = resolvePortName(inDir(m_dir, text::kComIniName), args);
     m_engine.setPortName(name);
@@ -63,6 +70,9 @@ void PortGroup::probe() {
         return;
     }
     SerialPort& port = m_engine.port();
+    // The module answers the version query only at 9600 baud; after a connect the port is at 115200,
+    // where a probe could never be answered.
+    m_engine.setBaudRate(kSlowBaud);
     if (!port.isOpen()) {
         // The probe names the port directly; the stored port name stays as it is until "Save".
         if (port.open(m_ports[static_cast<std::size_t>(m_index)])) {

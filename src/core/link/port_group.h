@@ -39,6 +39,8 @@ class PortGroup {
 
     // Reads "com.ini" (else the "-1".."-9" arguments) and hands the name to the engine. Returns it.
     std::string readPortSetting(const std::vector<std::string>& args);
+    // A port named on the command line: used instead of the one read from "com.ini".
+    void usePortName(const std::string& name);
 
     // --- Actions of the group ---
     void autoSearch();
