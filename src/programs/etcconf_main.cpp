@@ -39,12 +39,14 @@ const char* const kHelp =
     "  -O                       (among the first three arguments) no opening screen\n"
     "  -1 .. -9                 (first or second argument) COM1 .. COM9 when com.ini cannot be read\n"
     "  --quit-after-seconds N   close the program N seconds after its main window shows\n"
+    "  --screenshot FILE        with --quit-after-seconds: save a picture of the main window first\n"
     "  --help                   this text\n";
 
 struct Arguments {
     bool simulate = false;
     std::string port;
     std::optional<double> quitAfter;
+    std::string screenshot;
     bool help = false;
     std::string error;
 };
@@ -55,7 +57,8 @@ Arguments parse(const QStringList& args) {
         const QString& arg = args[i];
         if (arg == QLatin1String("--simulate")) {
             a.simulate = true;
-        } else if (arg == QLatin1String("--port") || arg == QLatin1String("--quit-after-seconds")) {
+        } else if (arg == QLatin1String("--port") || arg == QLatin1String("--quit-after-seconds") ||
+                   arg == QLatin1String("--screenshot")) {
             if (i + 1 >= args.size()) {
                 a.error = arg.toStdString() + " needs a value";
                 return a;
@@ -63,6 +66,8 @@ Arguments parse(const QStringList& args) {
             const QString value = args[++i];
             if (arg == QLatin1String("--port")) {
                 a.port = value.toStdString();
+            } else if (arg == QLatin1String("--screenshot")) {
+                a.screenshot = value.toStdString();
             } else {
                 bool ok = false;
                 const double seconds = value.toDouble(&ok);
@@ -136,7 +141,13 @@ int main(int argc, char** argv) {
     dialogs.setParent(&windows.main());
     windows.start();
     // Counted from the main window on: a quit while the splash's own loop runs would be lost.
-    if (options.quitAfter)
-        QTimer::singleShot(static_cast<int>(*options.quitAfter * 1000.0), &app, &QApplication::quit);
+    if (options.quitAfter) {
+        QTimer::singleShot(static_cast<int>(*options.quitAfter * 1000.0), &app, [&] {
+            if (!options.screenshot.empty() &&
+                !windows.main().grab().save(QString::fromStdString(options.screenshot)))
+                std::fprintf(stderr, "etcconf: cannot write %s\n", options.screenshot.c_str());
+            QApplication::quit();
+        });
+    }
     return QApplication::exec();
 }
