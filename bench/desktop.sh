@@ -22,7 +22,7 @@ for _ in $(seq 100); do [[ -s $work/out ]] && break; sleep 0.05; done
 pty=$(head -n1 "$work/out")
 
 launch=$(date +%s.%N)
-"$app" -O --port "$pty" --quit-after-seconds $((seconds + 3)) &
+"$app" -O --port "$pty" --quit-after-seconds $((seconds + 6)) &
 apppid=$!
 sleep 3
 hz=$(getconf CLK_TCK)
