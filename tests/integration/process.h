@@ -100,16 +100,18 @@ inline RunResult run(const std::vector<std::string>& argv,
 // etcsim on a pseudo-terminal for the lifetime of this object.
 class Simulator {
   public:
-    explicit Simulator(std::vector<std::string> options = {}) {
+    // `errorPath`: where its standard error goes (its request log with "--log"); empty: nowhere.
+    explicit Simulator(std::vector<std::string> options = {}, const std::string& errorPath = {}) {
         int fds[2];
         if (pipe(fds) != 0)
             return;
         std::vector<std::string> argv{ETCSIM_PATH};
         argv.insert(argv.end(), options.begin(), options.end());
-        const int devNull = open("/dev/null", O_WRONLY);
-        m_pid = spawn(argv, fds[1], devNull);
+        const int errFd = errorPath.empty() ? open("/dev/null", O_WRONLY)
+                                            : open(errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        m_pid = spawn(argv, fds[1], errFd);
         close(fds[1]);
-        close(devNull);
+        close(errFd);
         // The first line of its output is the device path.
         char c;
         while (read(fds[0], &c, 1) == 1 && c != '\n')
@@ -117,13 +119,17 @@ class Simulator {
         m_pipe = fds[0];
     }
     ~Simulator() {
+        stop();
+        if (m_pipe >= 0)
+            close(m_pipe);
+    }
+    void stop() {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
             int status = 0;
             waitpid(m_pid, &status, 0);
+            m_pid = -1;
         }
-        if (m_pipe >= 0)
-            close(m_pipe);
     }
     Simulator(const Simulator&) = delete;
     Simulator& operator=(const Simulator&) = delete;
