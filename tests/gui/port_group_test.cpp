@@ -103,6 +103,19 @@ class PortGroupTest : public QObject {
         QCOMPARE(savedPort(rig), std::optional<std::string>("/dev/ttyUSB3"));
     }
 
+    void anUnwritableComIniSaysSoAndKeepsThePort() {
+        GuiRig rig;
+        rig.start();
+        std::filesystem::create_directories(rig.dir.path / "com.ini");  // a folder where the file goes
+        rig.click("Label_comm_errors");
+        auto* edit = rig.find<QLineEdit>("Edit_commport");
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("COM9"));
+        rig.click("Button_Save_set_communicationport");
+        QCOMPARE(rig.prompter.texts(), (std::vector<std::string>{"Write Error File: com.ini"}));
+        QCOMPARE(rig.s().engine.portName(), std::string("SIM"));
+    }
+
     void anEmptyPortFieldIsRefused() {
         GuiRig rig;
         rig.start();
