@@ -271,8 +271,9 @@ class Ctl {
         };
         QTimer::singleShot(0, &m_app, [this] {
             m_session->download.start();
-            if (m_session->engine.sequenceState() == 0 && m_session->engine.expected() != 'v')
-                finish(kExitFailed);
+            // Refused before anything was sent: the version rules or the port said why.
+            if (!m_session->download.running())
+                finish(settings::newerThanTool(m_session->versions.held()) ? kExitRefused : kExitFailed);
         });
         return run();
     }

@@ -92,11 +92,4 @@ std::optional<Fault> parseFault(std::string_view text) {
     return fault;
 }
 
-std::string_view faultKindName(FaultKind kind) {
-    for (const auto& [text, k] : kKindNames)
-        if (k == kind)
-            return text;
-    return "?";
-}
-
 }  // namespace etc::sim

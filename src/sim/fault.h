@@ -30,6 +30,4 @@ struct Fault {
 // or unplug (any case); LETTER is one character (":" allowed); N >= 1. Nullopt when malformed.
 [[nodiscard]] std::optional<Fault> parseFault(std::string_view text);
 
-[[nodiscard]] std::string_view faultKindName(FaultKind kind);
-
 }  // namespace etc::sim

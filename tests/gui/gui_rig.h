@@ -28,29 +28,9 @@ namespace etc::guitest {
 
 using namespace std::chrono_literals;
 
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        static int counter = 0;
-        path = std::filesystem::temp_directory_path() /
-               ("etc_gui_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-};
+using test::TempDir;
 
-class RecordingDesktop final : public link::Desktop {
-  public:
-    std::vector<std::string> opened;
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return std::filesystem::exists(path);
-    }
-    bool fileExists(const std::string& path) const override { return std::filesystem::exists(path); }
-};
+using test::RecordingDesktop;
 
 struct RigOptions {
     sim::ModuleConfig module;

@@ -17,33 +17,18 @@ using Form = app::MainWindowState::MenuForm;
 
 namespace {
 
-struct RecordingDesktop final : link::Desktop {
-    std::vector<std::string> opened;
-    std::vector<std::string> existing;
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return fileExists(path);
-    }
-    bool fileExists(const std::string& path) const override {
-        return std::find(existing.begin(), existing.end(), path) != existing.end();
-    }
-};
-
 struct WindowRig {
-    std::filesystem::path dir;
+    test::TempDir temp{"etc_window"};
+    const std::filesystem::path& dir = temp.path;
     link::VirtualClock clock;
     std::unique_ptr<sim::Module> module;
     std::unique_ptr<sim::SimulatedPort> port;
     test::ScriptedPrompter prompter;
-    RecordingDesktop desktop;
+    test::RecordingDesktop desktop;
     std::unique_ptr<app::Session> session;
     int frames = 0;
 
     explicit WindowRig(int userLevel = 4) {
-        static int counter = 0;
-        dir = std::filesystem::temp_directory_path() /
-              ("etc_window_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-        std::filesystem::create_directories(dir);
         sim::ModuleConfig config;
         config.animate = false;
         config.userLevel = userLevel;
@@ -56,7 +41,6 @@ struct WindowRig {
         session = std::make_unique<app::Session>(*port, clock, prompter, setup);
         session->liveFrameShown = [this](const live::LiveFrame&) { ++frames; };
     }
-    ~WindowRig() { std::filesystem::remove_all(dir); }
     app::Session& s() { return *session; }
     bool connect() {
         s().start();

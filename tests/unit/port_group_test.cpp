@@ -16,34 +16,14 @@ using test::textReply;
 
 namespace {
 
-class NoDesktop final : public Desktop {
-  public:
-    std::vector<std::string> opened;
-    bool exists = false;
-    bool openDocument(const std::string& path) override {
-        opened.push_back(path);
-        return exists;
-    }
-    bool fileExists(const std::string&) const override { return exists; }
-};
-
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        path = std::filesystem::temp_directory_path() /
-               ("etc_port_group_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
+using test::TempDir;
 
 struct SearchRig {
     VirtualClock clock;
     FakePort port{clock};
     test::ScriptedPrompter prompter;
     RequestEngine engine{port, clock, prompter};
-    NoDesktop desktop;
+    test::RecordingDesktop desktop;
     TempDir dir;
     PortGroup group;
     std::vector<std::string> versions;
@@ -196,7 +176,7 @@ TEST(PortGroupActions, DeviceManagerNeedsComViewBat) {
     ASSERT_EQ(rig.desktop.opened.size(), 1u);
     EXPECT_EQ(std::filesystem::path(rig.desktop.opened[0]).filename(), "Com_view.bat");
     EXPECT_EQ(rig.prompter.texts(), std::vector<std::string>{"Can't find:  Com_view.bat"});
-    rig.desktop.exists = true;
+    rig.desktop.existing.push_back(rig.desktop.opened[0]);
     rig.group.openDeviceManager();
     EXPECT_EQ(rig.prompter.shown.size(), 1u);
 }

@@ -17,17 +17,7 @@ using Table = settings::SettingsImage::Table;
 
 namespace {
 
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        static int counter = 0;
-        path = std::filesystem::temp_directory_path() /
-               ("etc_settings_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
+using test::TempDir;
 
 struct Rig {
     link::VirtualClock clock;

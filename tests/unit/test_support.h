@@ -2,8 +2,11 @@
 // in-process module on the virtual clock.
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -62,6 +65,7 @@ class ScriptedPrompter final : public link::Prompter {
 #include <optional>
 
 #include "link/codec.h"
+#include "link/desktop.h"
 #include "link/serial_port.h"
 
 namespace etc::test {
@@ -184,5 +188,39 @@ inline link::Bytes liveFrame(std::uint8_t fill = 0) {
     b[0] = '*';
     return withSum(std::move(b));
 }
+
+// A fresh folder below the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+  public:
+    explicit TempDir(const std::string& prefix = "etc_test") {
+        static int counter = 0;
+        path = std::filesystem::temp_directory_path() /
+               (prefix + "_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+        std::filesystem::remove_all(path);
+        std::filesystem::create_directories(path);
+    }
+    ~TempDir() { std::filesystem::remove_all(path); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::filesystem::path path;
+};
+
+// A desktop shell that records what it was asked to open. A document exists when the test named it
+// in `existing` or when it is a file on disk.
+class RecordingDesktop final : public link::Desktop {
+  public:
+    std::vector<std::string> opened;
+    std::vector<std::string> existing;
+
+    bool openDocument(const std::string& path) override {
+        opened.push_back(path);
+        return fileExists(path);
+    }
+    bool fileExists(const std::string& path) const override {
+        return std::find(existing.begin(), existing.end(), path) != existing.end() ||
+               std::filesystem::is_regular_file(path);
+    }
+};
 
 }  // namespace etc::test

@@ -20,8 +20,7 @@ Session::Session(link::SerialPort& port, link::TimerService& timers, link::Promp
       download(engine, image, versions, window, prompter_),
       file(image, versions, prompter_),
       access(engine, window, upload, versions, prompter_),
-      portGroup(engine, prompter_, m_setup.desktop ? *m_setup.desktop : m_noDesktop,
-                m_setup.programDir.string(), m_setup.portList) {
+      portGroup(engine, prompter_, desktop(), m_setup.programDir.string(), m_setup.portList) {
     versions.fillBlockMap = [this] { image.blockMap().set(); };
     versions.refuse = [this] {
         engine.stopPolling();

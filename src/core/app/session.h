@@ -112,7 +112,11 @@ class Session {
     void wentOffline();
     void showMenu(MainWindowState::MenuForm form);
     [[nodiscard]] link::FileDialogRequest fileRequest(const char* title, const char* filter) const;
-    [[nodiscard]] link::Desktop& desktop() { return m_setup.desktop ? *m_setup.desktop : m_noDesktop; }
+    [[nodiscard]] link::Desktop& desktop() {
+        if (m_setup.desktop)
+            return *m_setup.desktop;
+        return m_noDesktop;
+    }
 };
 
 }  // namespace etc::app
